@@ -1,0 +1,23 @@
+// Writer of the block-framed stream that holds a compressed archive entry, with a check of
+// every stream it frames against the stub's own reader.
+#pragma once
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+// Frames a raw LZHUF image (4-byte size, bit stream) into blocks: the size block, then blocks
+// of 10234 data bytes, the last one shorter (it may be a full block). No check.
+std::vector<uint8_t> FrameLzhufImage(const std::vector<uint8_t>& image);
+
+struct CompressedEntry {
+  bool ok = false;             // false: the entry must be stored instead
+  std::vector<uint8_t> bytes;  // the framed stream, when ok
+  std::string problem;         // why not, when !ok
+};
+
+// Encodes, frames and checks: the framed stream is expanded with the stub's own stream code
+// in memory and must give back `data` exactly. Where the reader's end-of-stream rule would
+// lose bytes, the tail is re-encoded so the final block is fetched in time; if no encoding
+// works (for example 1 to 7 bytes), the result says the entry must be stored.
+CompressedEntry CompressEntry(const uint8_t* data, size_t size);
