@@ -24,6 +24,7 @@ int32_t failed;
 uint8_t* outputMemory;
 uint32_t outputMemoryLeft;
 uint32_t totalWritten;
+uint32_t requestsPastEnd;
 // Raw mode (packaging-side checks): the whole image is the input, no blocks, no tail rule.
 const uint8_t* rawImage;
 uint32_t rawSize;
@@ -123,6 +124,7 @@ void ResetStream(FileHandle source, FileHandle destination) {
   LzhufResetBits();
   remaining = 0x7FFFFFFF;
   totalWritten = 0;
+  requestsPastEnd = 0;
   sourceFile = source;
   destinationFile = destination;
   streamIo.outPos = outBuffer;
@@ -155,14 +157,19 @@ int StreamReadByteSlow(void) {
   switch (streamIo.inputState) {
     case INPUT_OPEN:
       Refill();
-      if (streamIo.inputState != INPUT_OPEN) return -1;
+      if (streamIo.inputState != INPUT_OPEN) {
+        requestsPastEnd++;
+        return -1;
+      }
       // The byte that triggered the refill counts no tick.
       return *streamIo.inPos++;
     case INPUT_CLOSING_AT_EDGE:
       streamIo.inputState = INPUT_CLOSED;
+      requestsPastEnd++;
       return -1;
     default:
       StreamTick();
+      requestsPastEnd++;
       return -1;
   }
 }
@@ -209,6 +216,10 @@ void StreamSetOutputMemory(void* memory, uint32_t capacity) {
 
 uint32_t StreamTotalWritten(void) {
   return totalWritten;
+}
+
+uint32_t StreamRequestsPastEnd(void) {
+  return requestsPastEnd;
 }
 
 void StreamAbort(void) {

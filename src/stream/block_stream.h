@@ -30,3 +30,7 @@ void StreamAbort(void);
 // memory, with no block framing, to a file or to memory (capacity as above). Every byte of the
 // image is handed to the decoder, then zero bits. 1 unless the memory bound was hit.
 uint32_t StreamExpandRaw(const uint8_t* image, uint32_t size, FileHandle destination);
+// Byte requests of the last expansion that found the input ended or failed and got -1. A
+// complete raw image needs at most one (the decoder's read-ahead past its last byte); more
+// mean that its bit stream was cut short and zero bits stood in for the rest.
+uint32_t StreamRequestsPastEnd(void);

@@ -1,7 +1,8 @@
 // LZHUF decoding with the classic tree, update, rebuild and position code. The hot loop keeps
-// the bit buffer in locals and takes bytes through the inline stream accessors; the byte
-// request timing (a new byte whenever 8 or fewer bits are in hand) is that of the format's
-// reference decoder, which the stream's end-of-input rule depends on.
+// the bit buffer and the stream's byte positions in locals (a StreamCursor) and calls into the
+// stream only on its slow paths; the byte request timing (a new byte whenever 8 or fewer bits
+// are in hand) is that of the format's reference decoder, which the stream's end-of-input
+// rule depends on.
 #include "stream/lzhuf_decoder.h"
 
 #include <stdint.h>
@@ -11,10 +12,15 @@
 
 namespace {
 
-uint16_t nodeFreq[LZ_NODES + 1];  // entry 627 is a 0xFFFF sentinel
-int16_t nodeChild[LZ_NODES];      // >= 627: a leaf, symbol + 627
-int16_t nodeParent[LZ_NODES + LZ_SYMBOLS];  // 627 + s: the leaf node of symbol s
-uint8_t ringBuffer[LZ_WINDOW_SIZE];
+// One block, so the hot loops address every table from a single base register. Node
+// indices are never negative, so they are kept unsigned.
+struct LzhufDecoder {
+  uint16_t nodeFreq[LZ_NODES + 1];           // entry 627 is a 0xFFFF sentinel
+  uint16_t nodeChild[LZ_NODES];              // >= 627: a leaf, symbol + 627
+  uint16_t nodeParent[LZ_NODES + LZ_SYMBOLS];  // 627 + s: the leaf node of symbol s
+  uint8_t ringBuffer[LZ_WINDOW_SIZE];
+};
+LzhufDecoder dec;
 uint16_t bitBuffer;
 uint8_t bitCount;
 // Volatile: a stop request arrives from inside the byte sink (an abort or a failed block)
@@ -23,76 +29,81 @@ volatile uint32_t targetSize;
 
 void StartTree() {
   for (int i = 0; i < LZ_SYMBOLS; i++) {
-    nodeFreq[i] = 1;
-    nodeChild[i] = (int16_t)(i + LZ_NODES);
-    nodeParent[i + LZ_NODES] = (int16_t)i;
+    dec.nodeFreq[i] = 1;
+    dec.nodeChild[i] = (uint16_t)(i + LZ_NODES);
+    dec.nodeParent[i + LZ_NODES] = (uint16_t)i;
   }
   int i = 0;
   for (int j = LZ_SYMBOLS; j < LZ_NODES; j++) {
-    nodeFreq[j] = (uint16_t)(nodeFreq[i] + nodeFreq[i + 1]);
-    nodeChild[j] = (int16_t)i;
-    nodeParent[i] = nodeParent[i + 1] = (int16_t)j;
+    dec.nodeFreq[j] = (uint16_t)(dec.nodeFreq[i] + dec.nodeFreq[i + 1]);
+    dec.nodeChild[j] = (uint16_t)i;
+    dec.nodeParent[i] = dec.nodeParent[i + 1] = (uint16_t)j;
     i += 2;
   }
-  nodeFreq[LZ_NODES] = 0xFFFF;
-  nodeParent[LZ_ROOT] = 0;
+  dec.nodeFreq[LZ_NODES] = 0xFFFF;
+  dec.nodeParent[LZ_ROOT] = 0;
 }
 
 void RebuildTree() {
   int j = 0;
   for (int i = 0; i < LZ_NODES; i++) {
-    if (nodeChild[i] >= LZ_NODES) {
-      nodeFreq[j] = (uint16_t)((nodeFreq[i] + 1) / 2);
-      nodeChild[j] = nodeChild[i];
+    if (dec.nodeChild[i] >= LZ_NODES) {
+      dec.nodeFreq[j] = (uint16_t)((dec.nodeFreq[i] + 1) / 2);
+      dec.nodeChild[j] = dec.nodeChild[i];
       j++;
     }
   }
   int i = 0;
   for (j = LZ_SYMBOLS; j < LZ_NODES; j++) {
-    uint16_t f = (uint16_t)(nodeFreq[i] + nodeFreq[i + 1]);
-    nodeFreq[j] = f;
+    uint16_t f = (uint16_t)(dec.nodeFreq[i] + dec.nodeFreq[i + 1]);
+    dec.nodeFreq[j] = f;
     int k = j - 1;
-    while (f < nodeFreq[k]) k--;
+    while (f < dec.nodeFreq[k]) k--;
     k++;
     for (int m = j; m > k; m--) {
-      nodeFreq[m] = nodeFreq[m - 1];
-      nodeChild[m] = nodeChild[m - 1];
+      dec.nodeFreq[m] = dec.nodeFreq[m - 1];
+      dec.nodeChild[m] = dec.nodeChild[m - 1];
     }
-    nodeFreq[k] = f;
-    nodeChild[k] = (int16_t)i;
+    dec.nodeFreq[k] = f;
+    dec.nodeChild[k] = (uint16_t)i;
     i += 2;
   }
   for (i = 0; i < LZ_NODES; i++) {
-    int k = nodeChild[i];
+    int k = dec.nodeChild[i];
     if (k >= LZ_NODES) {
-      nodeParent[k] = (int16_t)i;
+      dec.nodeParent[k] = (uint16_t)i;
     } else {
-      nodeParent[k] = nodeParent[k + 1] = (int16_t)i;
+      dec.nodeParent[k] = dec.nodeParent[k + 1] = (uint16_t)i;
     }
   }
 }
 
-inline void UpdateTree(int symbol) {
-  if (nodeFreq[LZ_ROOT] == LZ_FREQ_LIMIT) RebuildTree();
-  int c = nodeParent[symbol + LZ_NODES];
+// Node c has just counted more than the node after it: it trades places with the last node
+// whose count is still below k (the 0xFFFF sentinel bounds the search). Returns where c's
+// subtree now sits. Out of line: it runs for a small share of the levels.
+__attribute__((noinline)) uintptr_t SwapUp(uintptr_t c, uint32_t k) {
+  uintptr_t l = c + 1;
+  while (k > dec.nodeFreq[l + 1]) l++;
+  dec.nodeFreq[c] = dec.nodeFreq[l];
+  dec.nodeFreq[l] = (uint16_t)k;
+  uintptr_t i = dec.nodeChild[c];
+  dec.nodeParent[i] = (uint16_t)l;
+  if (i < LZ_NODES) dec.nodeParent[i + 1] = (uint16_t)l;
+  uintptr_t j = dec.nodeChild[l];
+  dec.nodeChild[l] = (uint16_t)i;
+  dec.nodeParent[j] = (uint16_t)c;
+  if (j < LZ_NODES) dec.nodeParent[j + 1] = (uint16_t)c;
+  dec.nodeChild[c] = (uint16_t)j;
+  return l;
+}
+
+STREAM_ALWAYS_INLINE void UpdateTree(uintptr_t symbol) {
+  if (dec.nodeFreq[LZ_ROOT] == LZ_FREQ_LIMIT) RebuildTree();
+  uintptr_t c = dec.nodeParent[symbol + LZ_NODES];
   do {
-    uint16_t k = ++nodeFreq[c];
-    if (k > nodeFreq[c + 1]) {
-      int l = c + 1;
-      while (k > nodeFreq[l + 1]) l++;
-      nodeFreq[c] = nodeFreq[l];
-      nodeFreq[l] = k;
-      int i = nodeChild[c];
-      nodeParent[i] = (int16_t)l;
-      if (i < LZ_NODES) nodeParent[i + 1] = (int16_t)l;
-      int j = nodeChild[l];
-      nodeChild[l] = (int16_t)i;
-      nodeParent[j] = (int16_t)c;
-      if (j < LZ_NODES) nodeParent[j + 1] = (int16_t)c;
-      nodeChild[c] = (int16_t)j;
-      c = l;
-    }
-    c = nodeParent[c];
+    uint32_t k = ++dec.nodeFreq[c];
+    if (k > dec.nodeFreq[c + 1]) c = SwapUp(c, k);
+    c = dec.nodeParent[c];
   } while (c != 0);
 }
 
@@ -112,36 +123,36 @@ void LzhufDecode(void) {
   targetSize = StreamReadExpandedSize();
   if (targetSize == 0) return;
   StartTree();
-  for (int i = 0; i < LZ_START_POSITION; i++) ringBuffer[i] = LZ_FILL_BYTE;
+  for (int i = 0; i < LZ_START_POSITION; i++) dec.ringBuffer[i] = LZ_FILL_BYTE;
 
   // Bits in hand sit at the top of a 32-bit word; at most 16 are ever held.
   uint32_t bits = (uint32_t)bitBuffer << 16;
   uint32_t count = bitCount;
-  uint32_t r = LZ_START_POSITION;
+  uintptr_t r = LZ_START_POSITION;
   uint32_t produced = 0;
+  uint8_t* const ring = dec.ringBuffer;
 
 #define LZ_FILL_BITS()                                   \
   while (count <= 8) {                                   \
-    int byte_ = StreamReadByte();                        \
+    int byte_ = StreamReadByte();                      \
     if (byte_ < 0) byte_ = 0;                            \
     bits |= (uint32_t)byte_ << (24 - count);             \
     count += 8;                                          \
   }
 
   while (produced < targetSize) {
-    int c = nodeChild[LZ_ROOT];
-    while (c < LZ_NODES) {
+    uintptr_t c = dec.nodeChild[LZ_ROOT];
+    do {
       LZ_FILL_BITS();
-      c += (int)(bits >> 31);
+      c = dec.nodeChild[c + (bits >> 31)];
       bits <<= 1;
       count--;
-      c = nodeChild[c];
-    }
+    } while (c < LZ_NODES);
     c -= LZ_NODES;
     UpdateTree(c);
     if (c < 256) {
       StreamWriteByte((uint8_t)c);
-      ringBuffer[r] = (uint8_t)c;
+      ring[r] = (uint8_t)c;
       r = (r + 1) & (LZ_WINDOW_SIZE - 1);
       produced++;
       continue;
@@ -152,22 +163,46 @@ void LzhufDecode(void) {
     count -= 8;
     uint32_t high = kLzhufPositionTables.high[i];
     uint32_t extra = kLzhufPositionTables.length[i] - 2u;
-    while (extra--) {
+    do {
       LZ_FILL_BITS();
       i = (i << 1) | (bits >> 31);
       bits <<= 1;
       count--;
+    } while (--extra);
+    uintptr_t start = (r - ((high << 6) | (i & 63)) - 1) & (LZ_WINDOW_SIZE - 1);
+    uint32_t length = (uint32_t)c - (256 - LZ_THRESHOLD - 1);  // symbol 256 is a 3-byte match
+    produced += length;
+    if (StreamHasRoomFor(length)) {
+      // No buffer write and no progress tick falls inside this match.
+      uint8_t* out = streamIo.outPos;
+      streamIo.outPos += length;
+      streamIo.ticksLeft -= (int32_t)length;
+      if (start + length <= LZ_WINDOW_SIZE && r + length <= LZ_WINDOW_SIZE) {
+        // Byte by byte, so a match that overlaps the bytes it produces repeats them.
+        const uint8_t* from = ring + start;
+        uint8_t* to = ring + r;
+        for (uint32_t k = 0; k < length; k++) {
+          uint8_t b = from[k];
+          to[k] = b;
+          out[k] = b;
+        }
+        r = (r + length) & (LZ_WINDOW_SIZE - 1);
+      } else {
+        for (uint32_t k = 0; k < length; k++) {
+          uint8_t b = ring[(start + k) & (LZ_WINDOW_SIZE - 1)];
+          ring[r] = b;
+          out[k] = b;
+          r = (r + 1) & (LZ_WINDOW_SIZE - 1);
+        }
+      }
+    } else {
+      for (uint32_t k = 0; k < length; k++) {
+        uint8_t b = ring[(start + k) & (LZ_WINDOW_SIZE - 1)];
+        StreamWriteByte(b);
+        ring[r] = b;
+        r = (r + 1) & (LZ_WINDOW_SIZE - 1);
+      }
     }
-    uint32_t position = (high << 6) | (i & 63);
-    uint32_t start = (r - position - 1) & (LZ_WINDOW_SIZE - 1);
-    int length = c - (256 - LZ_THRESHOLD - 1);  // symbol 256 is a 3-byte match
-    for (int k = 0; k < length; k++) {
-      uint8_t b = ringBuffer[(start + (uint32_t)k) & (LZ_WINDOW_SIZE - 1)];
-      StreamWriteByte(b);
-      ringBuffer[r] = b;
-      r = (r + 1) & (LZ_WINDOW_SIZE - 1);
-    }
-    produced += (uint32_t)length;
   }
 #undef LZ_FILL_BITS
   bitBuffer = (uint16_t)(bits >> 16);

@@ -55,3 +55,11 @@ inline void StreamWriteByte(uint8_t b) {
     StreamTick();
   }
 }
+
+#define STREAM_ALWAYS_INLINE inline __attribute__((always_inline))
+
+// True when n more output bytes (n >= 1) neither fill the buffer nor complete a tick period:
+// they may then be stored at outPos directly, with outPos and ticksLeft moved on by n.
+STREAM_ALWAYS_INLINE int StreamHasRoomFor(uint32_t n) {
+  return (intptr_t)n < streamIo.outEnd - streamIo.outPos && (int32_t)n < streamIo.ticksLeft;
+}

@@ -7,8 +7,15 @@
 #include <vector>
 
 // Frames a raw LZHUF image (4-byte size, bit stream) into blocks: the size block, then blocks
-// of 10234 data bytes, the last one shorter (it may be a full block). No check.
+// of 10234 data bytes, the last one shorter (it may be a full block). No check. Throws
+// std::invalid_argument for an image shorter than its size field.
 std::vector<uint8_t> FrameLzhufImage(const std::vector<uint8_t>& image);
+
+// Expands `framed` with the stub's stream code, from an in-memory file that ends where the
+// stream ends, and checks that it reports success, gives back data[0..size) exactly and
+// reads every block. A stream that passes expands the same with anything after it. On
+// failure, `problem` says what went wrong.
+bool CheckFramedStream(const std::vector<uint8_t>& framed, const uint8_t* data, size_t size, std::string* problem);
 
 struct CompressedEntry {
   bool ok = false;             // false: the entry must be stored instead
