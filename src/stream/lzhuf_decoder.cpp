@@ -1,8 +1,8 @@
 // LZHUF decoding with the classic tree, update, rebuild and position code. The hot loop keeps
-// the bit buffer and the stream's byte positions in locals (a StreamCursor) and calls into the
-// stream only on its slow paths; the byte request timing (a new byte whenever 8 or fewer bits
-// are in hand) is that of the format's reference decoder, which the stream's end-of-input
-// rule depends on.
+// the bit buffer in locals and takes bytes through the inline stream accessors; a match that
+// neither fills the output buffer nor completes a tick period is copied without per-byte
+// checks. The byte request timing (a new byte whenever 8 or fewer bits are in hand) is that of
+// the format's reference decoder, which the stream's end-of-input rule depends on.
 #include "stream/lzhuf_decoder.h"
 
 #include <stdint.h>
@@ -132,12 +132,12 @@ void LzhufDecode(void) {
   uint32_t produced = 0;
   uint8_t* const ring = dec.ringBuffer;
 
-#define LZ_FILL_BITS()                                   \
-  while (count <= 8) {                                   \
-    int byte_ = StreamReadByte();                      \
-    if (byte_ < 0) byte_ = 0;                            \
-    bits |= (uint32_t)byte_ << (24 - count);             \
-    count += 8;                                          \
+#define LZ_FILL_BITS()                       \
+  while (count <= 8) {                       \
+    int byte_ = StreamReadByte();            \
+    if (byte_ < 0) byte_ = 0;                \
+    bits |= (uint32_t)byte_ << (24 - count); \
+    count += 8;                              \
   }
 
   while (produced < targetSize) {

@@ -3,6 +3,7 @@
 #include "packing/block_writer.h"
 
 #include <cstring>
+#include <mutex>
 #include <stdexcept>
 
 #include "packing/lzhuf_encoder.h"
@@ -22,6 +23,10 @@ void AppendBlock(std::vector<uint8_t>* out, const uint8_t* data, size_t n) {
   out->insert(out->end(), header, header + STREAM_HEADER_SIZE);
   out->insert(out->end(), data, data + n);
 }
+
+// The stub's stream and decoder keep one process-wide state; callers that compress on several
+// threads take turns at the check.
+std::mutex streamCheckMutex;
 
 // The progress hooks belong to whoever runs an installation; a check must not call them.
 class QuietProgress {
@@ -57,6 +62,7 @@ bool CheckFramedStream(const std::vector<uint8_t>& framed, const uint8_t* data, 
   uint32_t result;
   uint32_t written;
   {
+    std::lock_guard<std::mutex> lock(streamCheckMutex);
     QuietProgress quiet;
     StreamSetOutputMemory(output.data(), (uint32_t)size);
     result = StreamExpand(source.Handle(), FILE_HANDLE_INVALID);

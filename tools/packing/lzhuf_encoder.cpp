@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <stdexcept>
 
 #include "stream/block_format.h"
 #include "stream/lzhuf_format.h"
@@ -36,7 +37,10 @@ constexpr uint32_t kSegmentMax = 4096;
 constexpr uint32_t kPriceRefresh = 1024;
 // The last bytes of a stream for the block reader are re-parsed until the reader takes in
 // every block in time (see EncodeTail).
-constexpr uint32_t kTailRegion = 64;
+constexpr uint32_t kTailRegion = 256;
+
+// Positions in the padded buffer are kept as signed 32-bit numbers.
+constexpr size_t kMaxInput = 0x7FFFFFFFu - kPrefix - kPadding;
 
 constexpr uint32_t kHashBits = 15;
 constexpr uint32_t kChainMask = 2 * kMaxDistance - 1;  // never overwrites an entry still in the window
@@ -574,6 +578,7 @@ bool Encoder::EncodeTail(uint32_t* padding) {
 }  // namespace
 
 std::vector<uint8_t> LzhufEncode(const uint8_t* data, size_t size) {
+  if (size > kMaxInput) throw std::length_error("too large for an LZHUF image");
   Encoder encoder(data, size);
   encoder.EncodeUpTo((uint32_t)size);
   return encoder.Finish(0);
@@ -581,7 +586,7 @@ std::vector<uint8_t> LzhufEncode(const uint8_t* data, size_t size) {
 
 bool LzhufEncodeForStream(const uint8_t* data, size_t size, std::vector<uint8_t>* image) {
   image->clear();
-  if (size > 0x7FFFFFFFu) return false;
+  if (size > kMaxInput) return false;
   if (size == 0) {
     *image = LzhufEncode(data, 0);
     return true;

@@ -7,7 +7,7 @@
 #include <vector>
 
 // A raw LZHUF image: the 4-byte little-endian size, then the bit stream (last byte padded with
-// zero bits).
+// zero bits). Throws std::length_error for inputs near 2^31 bytes or more (the decoder's limit).
 std::vector<uint8_t> LzhufEncode(const uint8_t* data, size_t size);
 
 // The same, for a stream that the block reader will expand. The reader stops fetching blocks
@@ -15,6 +15,7 @@ std::vector<uint8_t> LzhufEncode(const uint8_t* data, size_t size);
 // that every block is fetched while 8 or more bytes are still to come, and the decoder's
 // read-ahead past the last byte never asks for another block while that many remain (so the
 // stream expands the same whatever follows it in the file, even nothing). False when no such
-// encoding exists: always for 1 to 7 bytes. Sizes of 2^31 and more are outside the format.
+// encoding exists: always for 1 to 7 bytes; sometimes when the last bytes are all literals
+// (incompressible data), which leave no other encoding; for inputs too large for LzhufEncode.
 bool LzhufEncodeForStream(const uint8_t* data, size_t size, std::vector<uint8_t>* image);
 
