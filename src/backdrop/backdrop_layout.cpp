@@ -41,6 +41,15 @@ const LayoutRow layoutTable[BACKDROP_PIECE_COUNT] = {
     {FROM_END, 64, FROM_START, 96, 64, 10, DRAW_TILE_ROW, 0, 0},                      // WHITEBLUE
 };
 
+// A client area is never negative, and GDI coordinates end at 2^27. Sizes are clamped to that
+// range, so every position and rectangle computed from them is exact in 32 bits whatever the
+// caller passes.
+const int32_t MAX_CLIENT_EXTENT = (1 << 27) - 1;
+
+int32_t ClientExtent(int32_t extent) {
+  return extent < 0 ? 0 : extent > MAX_CLIENT_EXTENT ? MAX_CLIENT_EXTENT : extent;
+}
+
 int32_t Anchored(int32_t anchor, int32_t value, int32_t extent) {
   return anchor == FROM_END ? extent - value : value;
 }
@@ -49,6 +58,8 @@ int32_t Anchored(int32_t anchor, int32_t value, int32_t extent) {
 
 int32_t PlaceBackdropPiece(int32_t index, int32_t width, int32_t height, PiecePlacement* placement) {
   if (index < 0 || index >= BACKDROP_PIECE_COUNT) return 0;
+  width = ClientExtent(width);
+  height = ClientExtent(height);
   const LayoutRow& row = layoutTable[index];
   int32_t left = Anchored(row.leftAnchor, row.left, width);
   const int32_t top = Anchored(row.topAnchor, row.top, height);
@@ -67,6 +78,8 @@ int32_t PlaceBackdropPiece(int32_t index, int32_t width, int32_t height, PiecePl
 }
 
 void BackdropBands(int32_t width, int32_t height, BackdropRect bands[BAND_COUNT]) {
+  width = ClientExtent(width);
+  height = ClientExtent(height);
   const int32_t bottomTop = height - BOTTOM_BAND_HEIGHT;
   bands[BAND_BOTTOM] = BackdropRect{0, bottomTop, width, height};
   // An inverted rectangle is not reliably empty for every fill routine; make it empty.
