@@ -16,6 +16,8 @@ sample_manifest=$5
 here=$(cd "$(dirname "$0")" && pwd)
 # shellcheck source=../../../scripts/e2e-env
 . "$here/../../../scripts/e2e-env"
+# shellcheck source=../installer/wizard_helpers.sh
+. "$here/../installer/wizard_helpers.sh"
 
 product='Sample Viewer'
 dest='C:\Program Files\Sample Viewer'
@@ -50,13 +52,22 @@ uninstall_command() {
   e2e_reg "$key" UninstallString | sed -e 's/^"//' -e 's/"$//'
 }
 
+# A picture of one dialog (the smallest window of that caption: the full-screen window is
+# called "Uninstall" too), also kept in $E2E_SHOTS when that is set.
+keep_dialog() {
+  shot_window "$1" "$2" small
+}
+
 # Runs the uninstaller at PATH and answers dialog 301 with STEP (click:1 removes).
 run_uninstaller() {
   local path=$1 answer=$2
   e2e_start uninstall "$path"
   if [ "$answer" = "click:1" ]; then
-    e2e_drive "waitclass:UnInstallProg:Uninstall" "wait:Uninstall" "expect:108:$question" "expectexists:2:1" \
-      "click:1" "gone" "wait:Finished" "expect:108:$done_text" "click:1" "gone"
+    e2e_drive "waitclass:UnInstallProg:Uninstall" "wait:Uninstall" "expect:108:$question" "expectexists:2:1"
+    keep_dialog 21-uninstall.png Uninstall
+    e2e_drive "wait:Uninstall" "click:1" "gone" "wait:Finished" "expect:108:$done_text"
+    keep_dialog 22-uninstall-finished.png Finished
+    e2e_drive "wait:Finished" "click:1" "gone"
   else
     e2e_drive "waitclass:UnInstallProg:Uninstall" "wait:Uninstall" "expect:108:$question" "$answer" "gone"
   fi
@@ -83,14 +94,17 @@ everything_there() {
 }
 
 case "$case_name" in
-cycle)
-  e2e_begin uninstaller_cycle
+cycle | demo)
+  e2e_begin "uninstaller_$case_name"
   install_product
   command=$(uninstall_command)
   e2e_eq "UninstallString" "$command" "$dest\\uninst.exe"
   e2e_check "Desktop link made" test -f "$(e2e_path "C:\\users\\root\\Desktop\\$product.lnk")"
   run_uninstaller "$command" click:1
   nothing_left "$dest"
+  if [ "$case_name" = demo ] && [ "$E2E_FAILED" = 0 ]; then
+    echo "Nothing of $product is left: no files, folders, shortcuts, uninstall entry or batch file."
+  fi
   ;;
 userfile)
   e2e_begin uninstaller_userfile
