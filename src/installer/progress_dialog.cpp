@@ -56,8 +56,7 @@ void RemoveInstalledFiles(HWND dialog) {
     SetDlgItemTextA(dialog, IDC_FILE_TEXT, path);
     DeleteFileA(path);
   }
-  const char* args[1] = {setupState.installDir};
-  if (FormatText(path, sizeof path, "%s\\Samples", args, 1)) RemoveDirectoryA(path);
+  if (InstallFileFolder(setupState.installDir, INSTALL_FIRST_SAMPLE, path, sizeof path)) RemoveDirectoryA(path);
   RemoveDirectoryA(setupState.installDir);  // both stay when something else is still in them
 }
 
