@@ -12,15 +12,19 @@ int32_t IsAnsiLeadByte(uint8_t byte) {
   return IsDBCSLeadByte(byte) ? 1 : 0;
 }
 
+// Replaces the last four characters of a path of the given length (its extension).
+void SetExtension(char* path, uint32_t length, const char extension[5]) {
+  for (uint32_t i = 0; i < 4; i++) path[length - 4 + i] = extension[i];
+}
+
 // Deletes path, and for a help file the index files Windows Help writes beside it.
 void DeleteInstalledFile(char* path) {
   DeleteFileA(path);
-  uint32_t length = lstrlenA(path);
+  uint32_t length = (uint32_t)lstrlenA(path);
   if (length < 4 || !HasExtension(path, ".hlp")) return;
-  char* extension = path + length - 4;
-  lstrcpyA(extension, ".gid");
+  SetExtension(path, length, ".gid");
   DeleteFileA(path);
-  lstrcpyA(extension, ".fts");
+  SetExtension(path, length, ".fts");
   DeleteFileA(path);
 }
 

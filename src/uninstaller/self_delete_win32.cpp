@@ -2,6 +2,7 @@
 // the paths are written in it: an ANSI "é" would name another file for it, the "del" would
 // never succeed and the hidden batch would loop for ever. A path with a character the OEM code
 // page lacks is written in its short 8.3 form.
+#include "actions/action_rules.h"
 #include "uninstaller/uninstaller.h"
 
 namespace {
@@ -67,17 +68,23 @@ void StartSelfDelete(void) {
   OSVERSIONINFOA version;
   ZeroMemory(&version, sizeof version);
   version.dwOSVersionInfoSize = sizeof version;
-  char command[MAX_PATH + 32];
-  DWORD comspec = 0;
+  // GetEnvironmentVariableA reads COMSPEC into 256 characters, as the interpreter's path.
+  char comspec[256];
+  DWORD comspecLength = 0;
   if (GetVersionExA(&version) && version.dwPlatformId == VER_PLATFORM_WIN32_WINDOWS) {
-    comspec = GetEnvironmentVariableA("COMSPEC", command, 256);
+    comspecLength = GetEnvironmentVariableA("COMSPEC", comspec, sizeof comspec);
   }
-  if (comspec > 0 && comspec < 256) {
+  char command[sizeof comspec + 32];
+  TextBuilder line;
+  TextStart(&line, command, sizeof command);
+  if (comspecLength > 0 && comspecLength < sizeof comspec) {
     // Windows 95/98/Me start a batch through their command interpreter.
-    lstrcatA(command, " /C " DELETE_BATCH_PATH);
-    started = CreateProcessA(nullptr, command, nullptr, nullptr, FALSE, flags, nullptr, "\\", &startup, &process);
+    TextAdd(&line, comspec);
+    TextAdd(&line, " /C " DELETE_BATCH_PATH);
   } else {
-    lstrcpyA(command, DELETE_BATCH_PATH);
+    TextAdd(&line, DELETE_BATCH_PATH);
+  }
+  if (TextFinish(&line)) {
     started = CreateProcessA(nullptr, command, nullptr, nullptr, FALSE, flags, nullptr, "\\", &startup, &process);
   }
   if (!started) return;
