@@ -30,9 +30,10 @@ int32_t LocateShortcut(const char* productName, const char* nameFormat, int32_t 
   return BuildShortcutPath(folder, location, installFolder, startMenuFolder, name, link);
 }
 
-// Runs the folder operation on the link path cut at level (0: no such level).
+// Runs the folder operation on the link path cut at level (0: no such level; a level outside
+// the path is never cut at).
 void AtLevel(ShortcutPath* link, int32_t level, int (*operation)(const char*)) {
-  if (level <= 0) return;
+  if (level <= 0 || level >= SHORTCUT_PATH_SIZE) return;
   const char kept = link->path[level];
   link->path[level] = 0;
   operation(link->path);

@@ -6,6 +6,7 @@
 #include <strings.h>
 
 #include <algorithm>
+#include <cstdlib>
 #include <cstring>
 #include <filesystem>
 #include <iomanip>
@@ -273,7 +274,8 @@ std::vector<std::string> VerifySetup(const std::string& path) {
       }
       for (const ArchiveListing& r : records) {
         if (r.name.size() > 4 && strncasecmp(r.name.c_str(), "File", 4) == 0) {
-          const int index = std::atoi(r.name.c_str() + 4);
+          // strtol rather than atoi: a number out of range saturates instead of being undefined.
+          const long index = std::strtol(r.name.c_str() + 4, nullptr, 10);
           if (index < 1 || index >= config.fileCount) problems.push_back(r.name + ": not in the file list");
         }
       }

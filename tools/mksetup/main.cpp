@@ -72,9 +72,8 @@ int Build(const std::string& manifestPath, const std::string& output, const std:
   return 0;
 }
 
-}  // namespace
-
-int main(int argc, char** argv) {
+// The command line and the subcommands; failures inside a subcommand end as one message.
+int Run(int argc, char** argv) {
   CLI::App app{"mksetup: packs a product into a self-extracting Setup.exe, and takes setups apart again"};
   app.require_subcommand(1);
 
@@ -117,6 +116,18 @@ int main(int argc, char** argv) {
     std::fprintf(stderr, "mksetup: %s\n", e.what());
   } catch (const ArchiveBuildError& e) {
     std::fprintf(stderr, "mksetup: %s\n", e.what());
+  } catch (const std::exception& e) {
+    std::fprintf(stderr, "mksetup: %s\n", e.what());
+  }
+  return 1;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  // Setting up the command line can throw as well (allocation): one message, not a crash.
+  try {
+    return Run(argc, argv);
   } catch (const std::exception& e) {
     std::fprintf(stderr, "mksetup: %s\n", e.what());
   }

@@ -9,6 +9,7 @@
 #include <filesystem>
 #include <fstream>
 #include <sstream>
+#include <string_view>
 
 #define TOML_EXCEPTIONS 1
 #include <toml++/toml.h>
@@ -183,8 +184,10 @@ Manifest ParseManifest(const std::string& text, const std::string& path) {
 
   for (const auto& [key, node] : root) {
     static const char* const known[] = {"product", "uninstaller", "files", "artwork", "stub"};
-    if (std::none_of(std::begin(known), std::end(known), [&](const char* k) { return key.str() == k; })) {
-      Fail(Where(path, node.source()), "unknown key '" + std::string(key.str()) + "'");
+    // A named view: C++17 lambdas cannot capture a structured binding.
+    const std::string_view name = key.str();
+    if (std::none_of(std::begin(known), std::end(known), [&](const char* k) { return name == k; })) {
+      Fail(Where(path, node.source()), "unknown key '" + std::string(name) + "'");
     }
   }
 
@@ -193,8 +196,9 @@ Manifest ParseManifest(const std::string& text, const std::string& path) {
     static const char* const known[] = {"name", "version", "install_folder", "start_menu_folder", "window_class",
                                         "samples_noun", "startup_args", "uninstall_shortcut", "progress_text",
                                         "background", "background2", "desktop_shortcut", "titles"};
-    if (std::none_of(std::begin(known), std::end(known), [&](const char* k) { return key.str() == k; })) {
-      Fail(Where(path, node.source()), "unknown key 'product." + std::string(key.str()) + "'");
+    const std::string_view name = key.str();
+    if (std::none_of(std::begin(known), std::end(known), [&](const char* k) { return name == k; })) {
+      Fail(Where(path, node.source()), "unknown key 'product." + std::string(name) + "'");
     }
   }
   const std::string productWhere = Where(path, p.source());
@@ -372,7 +376,8 @@ SetupConfig MakeConfig(const Manifest& m) {
   SetupConfig c;
   std::memset(&c, 0, sizeof c);
   auto put = [](char* slot, size_t width, const std::string& value) {
-    std::memcpy(slot, value.data(), std::min(value.size(), width - 1));
+    // The record is zeroed above and at most width - 1 bytes are copied: the text stays terminated.
+    std::memcpy(slot, value.data(), std::min(value.size(), width - 1));  // NOLINT(bugprone-not-null-terminated-result)
   };
   size_t at = 0;
   auto addName = [&](const std::string& name) {

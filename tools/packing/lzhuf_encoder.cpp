@@ -520,7 +520,7 @@ bool Encoder::EncodeTail(uint32_t* padding) {
     uint64_t bytes;
   };
   bool found = false;
-  Candidate best;
+  Candidate best{};
   std::vector<SymbolSpan> spans;
   for (uint32_t literals = 0; literals <= region; literals++) {
     const uint32_t end = size_ - literals;
