@@ -178,8 +178,15 @@ std::vector<std::string> VerifySetup(const std::string& path) {
   };
 
   std::vector<std::pair<std::string, std::vector<uint8_t>>> pictures;
-  for (const ArchiveListing& r : records) {
+  for (size_t index = 0; index < records.size(); index++) {
+    const ArchiveListing& r = records[index];
     const std::string who = r.name + ": ";
+    // The installer finds only the first record of a name; what reads by name here would read
+    // that one too, so a later one is reported, not checked.
+    if (find(r.name) != &r) {
+      problems.push_back(who + "a second record of this name, which the installer never finds");
+      continue;
+    }
     if (r.kind == ENTRY_INLINE) continue;
     if (r.dataOffset < 0 || r.storedSize < 0 ||
         static_cast<uint64_t>(r.dataOffset) + static_cast<uint64_t>(r.storedSize) > directoryStart) {

@@ -59,21 +59,26 @@ class Reader {
       if (required) Fail(Where(path_, t.source()), std::string("missing '") + key + "'");
       return fallback;
     }
-    if (!node->is_string()) Fail(Where(path_, node->source()), std::string("'") + key + "' must be a text");
+    return NodeText(*node, std::string("'") + key + "'", width, ansi);
+  }
+
+  // A text node checked like every text of the record: converted to the code page (unless it
+  // is a path), within its width, no NUL or control characters.
+  std::string NodeText(const toml::node& node, const std::string& label, size_t width, bool ansi = true) {
+    if (!node.is_string()) Fail(Where(path_, node.source()), label + " must be a text");
     const std::optional<std::string> converted =
-        ansi ? Utf8ToAnsi(node->as_string()->get()) : std::optional<std::string>(node->as_string()->get());
+        ansi ? Utf8ToAnsi(node.as_string()->get()) : std::optional<std::string>(node.as_string()->get());
     if (!converted) {
-      Fail(Where(path_, node->source()),
-           std::string("'") + key + "' holds a character the setup's Windows code page (1252) cannot show");
+      Fail(Where(path_, node.source()), label + " holds a character the setup's Windows code page (1252) cannot show");
     }
     std::string value = *converted;
     if (value.size() > width - 1) {
-      Fail(Where(path_, node->source()), std::string("'") + key + "' is " + std::to_string(value.size()) +
-                                             " characters; the setup holds at most " + std::to_string(width - 1));
+      Fail(Where(path_, node.source()), label + " is " + std::to_string(value.size()) +
+                                            " characters; the setup holds at most " + std::to_string(width - 1));
     }
-    if (value.find('\0') != std::string::npos) Fail(Where(path_, node->source()), std::string("'") + key + "' holds a NUL");
+    if (value.find('\0') != std::string::npos) Fail(Where(path_, node.source()), label + " holds a NUL");
     for (unsigned char c : value) {
-      if (c < 0x20) Fail(Where(path_, node->source()), std::string("'") + key + "' holds a control character");
+      if (c < 0x20) Fail(Where(path_, node.source()), label + " holds a control character");
     }
     return value;
   }
@@ -132,6 +137,98 @@ void CheckShortcutName(const std::string& format, const std::string& product, co
   if (!problem.empty()) Fail(where, "shortcut name \"" + name + "\" " + problem);
 }
 
+// The TOML parser of the build machines (toml++ 3.3) reaches undefined behaviour when it tests
+// some characters outside ASCII as white space. It is therefore only ever given ASCII: a
+// character outside ASCII inside a "..." text becomes its \u escape (the parser turns it back),
+// and anywhere else it is refused. Line numbers stay as they were.
+std::string AsciiManifest(const std::string& text, const std::string& path) {
+  enum { PLAIN, BASIC, LITERAL, MULTI_BASIC, MULTI_LITERAL, COMMENT } state = PLAIN;
+  int line = 1;
+  std::string out;
+  out.reserve(text.size());
+  auto starts = [&](size_t i, const char* token) { return text.compare(i, std::strlen(token), token) == 0; };
+  auto where = [&] { return path + ":" + std::to_string(line); };
+  for (size_t i = 0; i < text.size(); i++) {
+    const unsigned char c = static_cast<unsigned char>(text[i]);
+    if (c >= 0x80) {
+      if (state != BASIC && state != MULTI_BASIC) {
+        Fail(where(), state == PLAIN || state == COMMENT
+                          ? "a character outside ASCII outside a text"
+                          : "a character outside ASCII in a '...' text: write it in \"...\"");
+      }
+      // One UTF-8 sequence, as its escape.
+      size_t extra = (c & 0xE0) == 0xC0 ? 1 : (c & 0xF0) == 0xE0 ? 2 : (c & 0xF8) == 0xF0 ? 3 : 0;
+      if (!extra) Fail(where(), "not UTF-8");
+      uint32_t cp = c & (0x3F >> extra);
+      for (size_t k = 1; k <= extra; k++) {
+        if (i + k >= text.size()) Fail(where(), "not UTF-8");
+        const unsigned char next = static_cast<unsigned char>(text[i + k]);
+        if ((next & 0xC0) != 0x80) Fail(where(), "not UTF-8");
+        cp = (cp << 6) | (next & 0x3F);
+      }
+      char escape[16];
+      std::snprintf(escape, sizeof escape, cp > 0xFFFF ? "\\U%08X" : "\\u%04X", static_cast<unsigned>(cp));
+      out += escape;
+      i += extra;
+      continue;
+    }
+    out += static_cast<char>(c);
+    if (c == '\n') {
+      line++;
+      if (state == COMMENT || state == BASIC || state == LITERAL) state = PLAIN;
+      continue;
+    }
+    switch (state) {
+      case PLAIN:
+        if (c == '#') {
+          state = COMMENT;
+        } else if (starts(i, "\"\"\"")) {
+          state = MULTI_BASIC;
+          out += "\"\"";
+          i += 2;
+        } else if (starts(i, "'''")) {
+          state = MULTI_LITERAL;
+          out += "''";
+          i += 2;
+        } else if (c == '"') {
+          state = BASIC;
+        } else if (c == '\'') {
+          state = LITERAL;
+        }
+        break;
+      case BASIC:
+      case MULTI_BASIC:
+        if (c == '\\') {
+          // The escaped character is copied as it is; one outside ASCII is refused above.
+          if (i + 1 < text.size() && static_cast<unsigned char>(text[i + 1]) >= 0x80) {
+            Fail(where(), "a backslash before a character outside ASCII");
+          }
+          if (i + 1 < text.size() && text[i + 1] != '\n') out += text[++i];
+        } else if (state == BASIC && c == '"') {
+          state = PLAIN;
+        } else if (state == MULTI_BASIC && starts(i, "\"\"\"")) {
+          state = PLAIN;
+          out += "\"\"";
+          i += 2;
+        }
+        break;
+      case LITERAL:
+        if (c == '\'') state = PLAIN;
+        break;
+      case MULTI_LITERAL:
+        if (starts(i, "'''")) {
+          state = PLAIN;
+          out += "''";
+          i += 2;
+        }
+        break;
+      case COMMENT:
+        break;
+    }
+  }
+  return out;
+}
+
 }  // namespace
 
 bool IsSafeNameFormat(const std::string& format) {
@@ -172,7 +269,7 @@ std::string FileNameProblem(const std::string& name) {
 Manifest ParseManifest(const std::string& text, const std::string& path) {
   toml::table root;
   try {
-    root = toml::parse(text, path);
+    root = toml::parse(AsciiManifest(text, path), path);
   } catch (const toml::parse_error& e) {
     Fail(Where(path, e.source()), std::string(e.description()));
   }
@@ -256,10 +353,7 @@ Manifest ParseManifest(const std::string& text, const std::string& path) {
     const toml::array* a = n->as_array();
     if (!a || a->size() > 3) Fail(Where(path, n->source()), "titles must be a list of at most three texts");
     for (size_t i = 0; i < a->size(); i++) {
-      const toml::node& t = *a->get(i);
-      if (!t.is_string()) Fail(Where(path, t.source()), "titles must be texts");
-      m.titleTexts[i] = t.as_string()->get();
-      if (m.titleTexts[i].size() > 63) Fail(Where(path, t.source()), "a title holds at most 63 characters");
+      m.titleTexts[i] = r.NodeText(*a->get(i), "a title", sizeof(SetupConfig::titleText1));
     }
   }
 

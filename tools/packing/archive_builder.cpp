@@ -53,6 +53,7 @@ class OpenedArchive {
   ~OpenedArchive() { CloseArchive(handle_); }
   OpenedArchive(const OpenedArchive&) = delete;
   OpenedArchive& operator=(const OpenedArchive&) = delete;
+  FileHandle Handle() const { return handle_; }
 
  private:
   FileHandle handle_;
@@ -218,6 +219,15 @@ std::vector<uint8_t> ReadArchiveEntry(const std::string& path, const std::string
   const bool stored = record->kind == ENTRY_STORED;
   const int32_t size = stored ? record->storedSize : record->originalSize;
   if (size < 0 || record->dataOffset < 0) throw ArchiveBuildError(path + ": entry " + Quoted(name) + " has a damaged record");
+  // A damaged record may claim gigabytes: refuse sizes its stored bytes cannot hold before
+  // allocating them. A stored entry lies inside the file; a compressed one expands at most 48
+  // bytes per stored byte (a 60-byte match costs at least 10 bits).
+  const uint64_t fileSize = PlatformFileSize(archive.Handle());
+  const uint64_t stretch = stored ? 1 : 48;
+  if (record->storedSize < 0 || static_cast<uint64_t>(record->storedSize) > fileSize ||
+      static_cast<uint64_t>(size) > stretch * static_cast<uint64_t>(record->storedSize) + 64) {
+    throw ArchiveBuildError(path + ": entry " + Quoted(name) + " claims more bytes than the file can hold");
+  }
   // One spare byte, so a stream that expands to more than its record says is caught, not cut.
   std::vector<uint8_t> content(static_cast<size_t>(size) + 1);
   const int32_t bound = (stored || size == std::numeric_limits<int32_t>::max()) ? size : size + 1;

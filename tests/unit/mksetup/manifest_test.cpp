@@ -62,6 +62,8 @@ TEST(Manifest, TextsAreConvertedToTheWindowsCodePage) {
   const Manifest coloured =
       ParseManifest(Replace(Product::DefaultManifest(), "[uninstaller]", "background = \"#102030\"\n[uninstaller]"), "m");
   EXPECT_EQ(0x302010u, coloured.backColour);
+  const Manifest titled = ParseManifest(Replace(Product::DefaultManifest(), "\"Three\"", "\"Trois \xC3\xA9t\xC3\xA9s\""), "m");
+  EXPECT_EQ(std::string("Trois \xE9t\xE9s"), titled.titleTexts[2]);
 }
 
 TEST(Manifest, RefusalsNameTheProblemAndTheLine) {
@@ -107,6 +109,11 @@ TEST(Manifest, RefusalsNameTheProblemAndTheLine) {
                            "[[files]]\nsource = \"files/b.smp\"\nmask = 0x5A\n", ""),
        "[[files]] must list at least the product's main program"},
       {"unknown picture", good + "SKY = \"sky.bmp\"\n", "unknown picture 'SKY'"},
+      // Characters the TOML parser must not see outside a text (it misreads them as blanks).
+      {"non-ASCII outside a text", Replace(good, "version = \"2.5\"", "version = 0\"\xC3\x9C\""), "manifest.toml:4"},
+      {"non-ASCII outside any text", Replace(good, "version = \"2.5\"", "version = \"2.5\" \xC3\x9C"), "manifest.toml:4: a character outside ASCII outside a text"},
+      {"backslash before non-ASCII", Replace(good, "\"2.5\"", "\"\\\xC3\xA9\""), "manifest.toml:4: a backslash before a character outside ASCII"},
+      {"title not in code page 1252", Replace(good, "\"Three\"", "\"\xE5\x90\x8D\""), ":10: a title holds a character"},
   };
   for (const Case& c : cases) {
     const std::string message = Refusal(c.text);
