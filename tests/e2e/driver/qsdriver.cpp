@@ -187,7 +187,7 @@ bool ControlText(HWND control, std::string* text) {
   return true;
 }
 
-struct FindSpec {
+struct WindowQuery {
   std::string cls;    // empty: any class
   std::string title;  // used when matchTitle
   bool matchTitle;
@@ -197,36 +197,36 @@ struct FindSpec {
 };
 
 BOOL CALLBACK FindTopLevel(HWND w, LPARAM lp) {
-  FindSpec* spec = reinterpret_cast<FindSpec*>(lp);
+  WindowQuery* query = reinterpret_cast<WindowQuery*>(lp);
   if (!IsWindowVisible(w)) return TRUE;
   bool match;
-  if (spec->anyOther) {
+  if (query->anyOther) {
     DWORD pid = 0;
     GetWindowThreadProcessId(w, &pid);
     match = pid != GetCurrentProcessId();
-  } else if (spec->classOrTitle) {
-    match = ClassOf(w) == spec->title || TitleOf(w) == spec->title;
+  } else if (query->classOrTitle) {
+    match = ClassOf(w) == query->title || TitleOf(w) == query->title;
   } else {
-    match = (spec->cls.empty() || ClassOf(w) == spec->cls) &&
-            (!spec->matchTitle || TitleOf(w) == spec->title);
+    match = (query->cls.empty() || ClassOf(w) == query->cls) &&
+            (!query->matchTitle || TitleOf(w) == query->title);
   }
   if (match) {
-    spec->found = w;  // EnumWindows goes from the top of the Z order: keep the first
+    query->found = w;  // EnumWindows goes from the top of the Z order: keep the first
     return FALSE;
   }
   return TRUE;
 }
 
-HWND FindVisible(FindSpec spec) {
-  spec.found = nullptr;
-  EnumWindows(FindTopLevel, reinterpret_cast<LPARAM>(&spec));
-  return spec.found;
+HWND FindVisible(WindowQuery query) {
+  query.found = nullptr;
+  EnumWindows(FindTopLevel, reinterpret_cast<LPARAM>(&query));
+  return query.found;
 }
 
-HWND PollFor(const FindSpec& spec, DWORD ms) {
+HWND PollFor(const WindowQuery& query, DWORD ms) {
   DWORD start = GetTickCount();
   for (;;) {
-    HWND w = FindVisible(spec);
+    HWND w = FindVisible(query);
     if (w) return w;
     if (GetTickCount() - start >= ms) return nullptr;
     Sleep(kPollMs);
@@ -307,8 +307,8 @@ Result StepWait(const std::string& arg) {
   std::string caption;
   DWORD ms;
   NameAndTimeout(arg, &caption, &ms);
-  FindSpec spec{"#32770", caption, true, false, false, nullptr};
-  HWND w = PollFor(spec, ms);
+  WindowQuery query{"#32770", caption, true, false, false, nullptr};
+  HWND w = PollFor(query, ms);
   if (!w) return Fatal("no dialog \"" + caption + "\" within " + std::to_string(ms) + " ms");
   SetCurrent(w);
   return Ok("hwnd " + Hex(w));
@@ -320,8 +320,8 @@ Result StepWaitClass(const std::string& arg) {
   std::string title;
   DWORD ms;
   NameAndTimeout(f[1], &title, &ms);
-  FindSpec spec{f[0], title, title != "*", false, false, nullptr};
-  HWND w = PollFor(spec, ms);
+  WindowQuery query{f[0], title, title != "*", false, false, nullptr};
+  HWND w = PollFor(query, ms);
   if (!w) {
     return Fatal("no window of class " + f[0] + " titled \"" + title + "\" within " +
                  std::to_string(ms) + " ms");
@@ -362,10 +362,10 @@ Result StepNoWindow(const std::string& arg) {
   std::vector<std::string> f = Split(arg, 2);
   long ms = 0;
   if (f.size() < 2 || !ParseNumber(f[1], &ms) || ms < 0) return Fail("expected nowindow:NAME:MS");
-  FindSpec spec{"", f[0], false, f[0] != "*", f[0] == "*", nullptr};
+  WindowQuery query{"", f[0], false, f[0] != "*", f[0] == "*", nullptr};
   DWORD start = GetTickCount();
   for (;;) {
-    HWND w = FindVisible(spec);
+    HWND w = FindVisible(query);
     if (w) {
       return Fail("window appeared after " + std::to_string(GetTickCount() - start) + " ms: " +
                   ClassOf(w) + " \"" + TitleOf(w) + "\"");

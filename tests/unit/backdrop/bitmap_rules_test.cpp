@@ -35,7 +35,7 @@ Prepared Prepare(const std::vector<uint8_t>& image, size_t memorySize) {
   return p;
 }
 
-BmpSpec Spec(int32_t w, int32_t h, uint16_t bits, uint32_t clrUsed) {
+BmpSpec Shape(int32_t w, int32_t h, uint16_t bits, uint32_t clrUsed) {
   BmpSpec s;
   s.width = w;
   s.height = h;
@@ -49,32 +49,32 @@ BmpSpec Spec(int32_t w, int32_t h, uint16_t bits, uint32_t clrUsed) {
 TEST(BackdropHeader, NormalisesColourCountAndImageSize) {
   struct Case {
     const char* what;
-    BmpSpec spec;
+    BmpSpec shape;
     uint32_t clrUsed;    // after
     uint32_t sizeImage;  // after
     uint32_t bitsOffset;
   };
-  BmpSpec withSize = Spec(10, 3, 8, 149);
+  BmpSpec withSize = Shape(10, 3, 8, 149);
   withSize.sizeImage = 99999;  // kept as given: drawing uses the row length, not this field
-  BmpSpec v4 = Spec(8, 2, 4, 0);
+  BmpSpec v4 = Shape(8, 2, 4, 0);
   v4.headerSize = 108;
-  BmpSpec tableIn24 = Spec(3, 2, 24, 5);
+  BmpSpec tableIn24 = Shape(3, 2, 24, 5);
   tableIn24.tableEntries = 0;
   const Case cases[] = {
-      {"24-bit: no colour table", Spec(3, 2, 24, 0), 0, 12 * 2, 54},
+      {"24-bit: no colour table", Shape(3, 2, 24, 0), 0, 12 * 2, 54},
       {"24-bit with a colour count: ignored", tableIn24, 0, 12 * 2, 54},
-      {"8-bit, count 0 means 256", Spec(4, 2, 8, 0), 256, 4 * 2, 54 + 1024},
-      {"8-bit, 149 colours", Spec(4, 2, 8, 149), 149, 4 * 2, 54 + 596},
-      {"4-bit, count 0 means 16", Spec(5, 3, 4, 0), 16, 4 * 3, 54 + 64},
-      {"1-bit, count 0 means 2", Spec(33, 2, 1, 0), 2, 8 * 2, 54 + 8},
-      {"1-bit, one colour", Spec(1, 1, 1, 1), 1, 4, 54 + 4},
-      {"rows of 466 8-bit pixels are 468 bytes", Spec(466, 80, 8, 149), 149, 468 * 80, 54 + 596},
+      {"8-bit, count 0 means 256", Shape(4, 2, 8, 0), 256, 4 * 2, 54 + 1024},
+      {"8-bit, 149 colours", Shape(4, 2, 8, 149), 149, 4 * 2, 54 + 596},
+      {"4-bit, count 0 means 16", Shape(5, 3, 4, 0), 16, 4 * 3, 54 + 64},
+      {"1-bit, count 0 means 2", Shape(33, 2, 1, 0), 2, 8 * 2, 54 + 8},
+      {"1-bit, one colour", Shape(1, 1, 1, 1), 1, 4, 54 + 4},
+      {"rows of 466 8-bit pixels are 468 bytes", Shape(466, 80, 8, 149), 149, 468 * 80, 54 + 596},
       {"given image size kept", withSize, 149, 99999, 54 + 596},
       {"longer header: table after it", v4, 16, 4 * 2, 14 + 108 + 64},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);
-    const std::vector<uint8_t> image = MakeBmp(c.spec);
+    const std::vector<uint8_t> image = MakeBmp(c.shape);
     const Prepared p = Prepare(image, image.size());
     ASSERT_EQ(1, p.result);
     EXPECT_EQ(c.bitsOffset, p.bitsOffset);
@@ -90,7 +90,7 @@ TEST(BackdropHeader, NormalisesColourCountAndImageSize) {
 
 TEST(BackdropHeader, RowsMayRunIntoTheSlackButNotPastTheMemory) {
   // An entry cut short: the picture memory is the entry's size plus 256 zeroed bytes.
-  const std::vector<uint8_t> image = MakeBmp(Spec(64, 20, 8, 0));  // rows: 64 * 20 = 1280 bytes
+  const std::vector<uint8_t> image = MakeBmp(Shape(64, 20, 8, 0));  // rows: 64 * 20 = 1280 bytes
   std::vector<uint8_t> cut(image.begin(), image.end() - 256);
   EXPECT_EQ(1, Prepare(cut, cut.size() + PIECE_SLACK).result) << "rows end exactly at the memory end";
   cut.pop_back();
@@ -115,50 +115,50 @@ TEST(BackdropHeader, RefusesPicturesThatCannotBeDrawnSafely) {
     bmpfixture::Put32(b, at, value);
     return b;
   };
-  BmpSpec core = Spec(4, 2, 8, 0);
+  BmpSpec core = Shape(4, 2, 8, 0);
   core.headerSize = 12;
-  BmpSpec shortHeader = Spec(4, 2, 8, 0);
+  BmpSpec shortHeader = Shape(4, 2, 8, 0);
   shortHeader.headerSize = 39;
-  BmpSpec longHeader = Spec(4, 2, 8, 0);
+  BmpSpec longHeader = Shape(4, 2, 8, 0);
   longHeader.headerSize = 128;
-  BmpSpec rle8 = Spec(4, 2, 8, 0);
+  BmpSpec rle8 = Shape(4, 2, 8, 0);
   rle8.compression = 1;
-  BmpSpec bitfields = Spec(4, 2, 24, 0);
+  BmpSpec bitfields = Shape(4, 2, 24, 0);
   bitfields.compression = 3;
-  BmpSpec noTable = Spec(4, 2, 8, 0);
+  BmpSpec noTable = Shape(4, 2, 8, 0);
   noTable.tableEntries = 0;  // the rows take the place of the 1024-byte table
-  std::vector<uint8_t> notBm = MakeBmp(Spec(4, 2, 8, 0));
+  std::vector<uint8_t> notBm = MakeBmp(Shape(4, 2, 8, 0));
   notBm[1] = 'A';
-  const std::vector<uint8_t> valid = MakeBmp(Spec(4, 2, 8, 0));
+  const std::vector<uint8_t> valid = MakeBmp(Shape(4, 2, 8, 0));
 
   const Case cases[] = {
       {"not BM", notBm, 0},
       {"core header (12 bytes)", with(core), 0},
       {"header of 39 bytes", with(shortHeader), 0},
       {"header of 128 bytes", with(longHeader), 0},
-      {"header size 0xFFFFFFFF", patched(Spec(4, 2, 8, 0), 14, 0xFFFFFFFFu), 0},
-      {"header size past the memory", patched(Spec(4, 2, 8, 0), 14, 124), 60},
-      {"0 bits", with(Spec(4, 2, 0, 0)), 0},
-      {"2 bits", with(Spec(4, 2, 2, 0)), 0},
-      {"16 bits", with(Spec(4, 2, 16, 0)), 0},
-      {"32 bits", with(Spec(4, 2, 32, 0)), 0},
+      {"header size 0xFFFFFFFF", patched(Shape(4, 2, 8, 0), 14, 0xFFFFFFFFu), 0},
+      {"header size past the memory", patched(Shape(4, 2, 8, 0), 14, 124), 60},
+      {"0 bits", with(Shape(4, 2, 0, 0)), 0},
+      {"2 bits", with(Shape(4, 2, 2, 0)), 0},
+      {"16 bits", with(Shape(4, 2, 16, 0)), 0},
+      {"32 bits", with(Shape(4, 2, 32, 0)), 0},
       {"RLE8", with(rle8), 0},
       {"bit fields", with(bitfields), 0},
-      {"width 0", with(Spec(0, 2, 8, 0)), 0},
-      {"negative width", with(Spec(-4, 2, 8, 0)), 0},
-      {"width 32768", patched(Spec(4, 2, 8, 0), 18, 32768), 0},
-      {"height 0", with(Spec(4, 0, 8, 0)), 0},
-      {"top-down (negative height)", with(Spec(4, -2, 8, 0)), 0},
-      {"height 32768", patched(Spec(4, 2, 8, 0), 22, 32768), 0},
-      {"height INT32_MIN", patched(Spec(4, 2, 8, 0), 22, 0x80000000u), 0},
-      {"8-bit with 257 colours", patched(Spec(4, 2, 8, 256), 46, 257), 0},
-      {"8-bit with 0x10000 colours", patched(Spec(4, 2, 8, 256), 46, 0x10000), 0},
-      {"4-bit with 17 colours", patched(Spec(4, 2, 4, 16), 46, 17), 0},
-      {"1-bit with 3 colours", patched(Spec(4, 2, 1, 2), 46, 3), 0},
+      {"width 0", with(Shape(0, 2, 8, 0)), 0},
+      {"negative width", with(Shape(-4, 2, 8, 0)), 0},
+      {"width 32768", patched(Shape(4, 2, 8, 0), 18, 32768), 0},
+      {"height 0", with(Shape(4, 0, 8, 0)), 0},
+      {"top-down (negative height)", with(Shape(4, -2, 8, 0)), 0},
+      {"height 32768", patched(Shape(4, 2, 8, 0), 22, 32768), 0},
+      {"height INT32_MIN", patched(Shape(4, 2, 8, 0), 22, 0x80000000u), 0},
+      {"8-bit with 257 colours", patched(Shape(4, 2, 8, 256), 46, 257), 0},
+      {"8-bit with 0x10000 colours", patched(Shape(4, 2, 8, 256), 46, 0x10000), 0},
+      {"4-bit with 17 colours", patched(Shape(4, 2, 4, 16), 46, 17), 0},
+      {"1-bit with 3 colours", patched(Shape(4, 2, 1, 2), 46, 3), 0},
       {"colour table past the memory", with(noTable), 0},
       {"rows past the memory", valid, valid.size() - 1},
       {"shorter than the headers", std::vector<uint8_t>(valid.begin(), valid.begin() + 53), 0},
-      {"huge picture in a small memory", repatched(patched(Spec(4, 2, 24, 0), 18, 32767), 22, 32767), 0},
+      {"huge picture in a small memory", repatched(patched(Shape(4, 2, 24, 0), 18, 32767), 22, 32767), 0},
       {"empty memory", std::vector<uint8_t>(), 0},
   };
   for (const Case& c : cases) {
@@ -220,7 +220,7 @@ TEST(BackdropHeader, AcceptedPicturesAlwaysFitTheirMemory) {
 }
 
 TEST(BackdropPaletteIndexInfo, IsAPlainHeaderFollowedByIdentityIndexes) {
-  BmpSpec s = Spec(7, 3, 8, 3);
+  BmpSpec s = Shape(7, 3, 8, 3);
   s.headerSize = 108;
   std::vector<uint8_t> image = MakeBmp(s);
   uint32_t offset = 0;
